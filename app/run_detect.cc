@@ -1,0 +1,116 @@
+#include "app/run_detect.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "app/print.h"
+#include "charset/charset_registry.h"
+#include "platform/data_folder.h"
+#include "platform/path.h"
+#include "stats/score.h"
+#include "stats/stat_discovery.h"
+#include "stats/stat_file.h"
+#include "stats/statistics.h"
+#include "stats/text_file.h"
+
+namespace {
+
+constexpr std::u16string_view kSharedFolderName = u"kesto";
+
+void FreePaths(CPathList& paths, uint32_t from) {
+  for (uint32_t j = from; j < paths.GetCount(); ++j) {
+    delete[] paths.ElementAt(j);
+  }
+}
+
+void SortResults(std::vector<DetectResult>& results) {
+  std::stable_sort(results.begin(), results.end(), [](const DetectResult& a, const DetectResult& b) {
+    return CompareResults(a, b) < 0;
+  });
+}
+
+/// Shown like a file name's tag: at most four bytes, ending at a NUL.
+std::span<const uint8_t> TagBytes(const DetectResult& result) { return result.Language.Bytes; }
+
+}  // namespace
+
+int CompareResults(const DetectResult& a, const DetectResult& b) {
+  const bool aIsNumber = !std::isnan(a.Score);
+  const bool bIsNumber = !std::isnan(b.Score);
+  if (aIsNumber != bIsNumber) {
+    return aIsNumber ? -1 : 1;
+  }
+  if (a.Score > b.Score) {
+    return -1;
+  }
+  if (a.Score < b.Score) {
+    return 1;
+  }
+  return 0;
+}
+
+int RunDetect(std::u16string_view inputPath, const std::optional<std::array<double, 3>>& weights) {
+  CStatistics model;
+  if (weights) {
+    std::copy(weights->begin(), weights->end(), model.Weights);
+  }
+
+  CPathList paths = FindStatisticsFiles(u".");
+  if (paths.GetCount() == 0) {
+    const std::u16string folder =
+        platform::PathAppend(platform::GetCommonAppDataFolder(), kSharedFolderName);
+    CPathList shared = FindStatisticsFiles(folder);
+    paths = shared;
+  }
+  if (paths.GetCount() == 0) {
+    Print(u"No statistics data files found.\n");
+    return 0;
+  }
+  if (!platform::PathExists(inputPath)) {
+    Print(u"File \"%s\" not found.\n", {inputPath});
+    FreePaths(paths, 0);
+    return -1;
+  }
+
+  const uint32_t count = paths.GetCount();
+  std::vector<DetectResult> results(count);
+  Print(u"Found %d dat files...\n", {static_cast<int32_t>(count)});
+
+  // The text is read and its sequences numbered once, for every model.
+  TextBuffer text;
+  std::optional<CPreparedText> prepared;
+  if (ReadTextFile(inputPath, text)) {
+    prepared.emplace(text.View());
+  }
+  for (uint32_t j = 0; j < count; ++j) {
+    char16_t* path = paths.ElementAt(j);
+    if (LoadStatistics(model, path)) {
+      results[j].CharsetId = model.CharsetId;
+      results[j].Language = model.Language;
+      if (prepared) {
+        results[j].Score = prepared->Score(model);
+        Print(u"Using %s...\n", {std::u16string_view(path)});
+      } else {
+        Print(u"Analyzation failed\n");
+      }
+    } else {
+      Print(u"Error loading statistics file %s.\n", {std::u16string_view(path)});
+    }
+    delete[] path;
+  }
+
+  SortResults(results);
+  if (results[0].Score == 0.0) {
+    results[0] = {kDefaultCharsetId, kDefaultLanguageTag, 100.0};
+  }
+  const double best = results[0].Score;
+  for (const DetectResult& result : results) {
+    Print(u"Detected: % 15s (%.4S) with %8.4f%%\n",
+          {GetCharsetName(result.CharsetId), TagBytes(result), result.Score * 100 / best});
+  }
+  return 0;
+}

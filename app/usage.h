@@ -1,0 +1,5 @@
+// The usage text.
+#pragma once
+
+/// Prints the usage text to standard output.
+void PrintUsage();
