@@ -1,0 +1,199 @@
+#include "program_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#ifndef KESTO_TEST_PROGRAM
+#error "KESTO_TEST_PROGRAM must name the program under test"
+#endif
+
+namespace e2e {
+namespace {
+
+struct Pipe {
+  int Read = -1;
+  int Write = -1;
+
+  Pipe() {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+      throw std::runtime_error("pipe2 failed");
+    }
+    Read = ends[0];
+    Write = ends[1];
+  }
+  Pipe(const Pipe&) = delete;
+  Pipe& operator=(const Pipe&) = delete;
+  ~Pipe() {
+    CloseRead();
+    CloseWrite();
+  }
+  void CloseRead() {
+    if (Read >= 0) {
+      ::close(Read);
+      Read = -1;
+    }
+  }
+  void CloseWrite() {
+    if (Write >= 0) {
+      ::close(Write);
+      Write = -1;
+    }
+  }
+};
+
+/// Fills the pipe until a write would wait; returns the number of bytes.
+size_t FillPipe(int descriptor) {
+  const int flags = ::fcntl(descriptor, F_GETFL);
+  ::fcntl(descriptor, F_SETFL, flags | O_NONBLOCK);
+  size_t filled = 0;
+  const std::string chunk(4096, '#');
+  for (size_t size = chunk.size(); size > 0; size /= 2) {
+    while (true) {
+      const ssize_t written = ::write(descriptor, chunk.data(), size);
+      if (written <= 0) {
+        break;
+      }
+      filled += static_cast<size_t>(written);
+    }
+  }
+  // The child shares this open file: it must see a blocking pipe.
+  ::fcntl(descriptor, F_SETFL, flags);
+  return filled;
+}
+
+/// The system call the process is waiting in, as /proc shows it: its number
+/// and first argument, or nothing while it runs.
+bool IsWaitingInWriteToStandardOutput(pid_t pid) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/syscall");
+  std::string number;
+  std::string first;
+  if (!(file >> number >> first)) {
+    return false;
+  }
+  return number == std::to_string(SYS_write) && first == "0x1";
+}
+
+std::vector<char*> CStrings(std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (std::string& text : strings) {
+    pointers.push_back(text.data());
+  }
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+void ReadAll(int outFd, int errFd, std::string& out, std::string& err) {
+  pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  std::string* sinks[2] = {&out, &err};
+  int open = 2;
+  char buffer[65536];
+  while (open > 0) {
+    if (::poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      throw std::runtime_error("poll failed");
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) {
+        continue;
+      }
+      const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (got > 0) {
+        sinks[i]->append(buffer, static_cast<size_t>(got));
+      } else if (got == 0 || errno != EINTR) {
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+ProgramResult RunProgram(const ProgramRun& run) {
+  std::vector<std::string> argv = {KESTO_TEST_PROGRAM};
+  argv.insert(argv.end(), run.Arguments.begin(), run.Arguments.end());
+  std::vector<std::string> envp = run.Environment;
+  std::vector<char*> argvPointers = CStrings(argv);
+  std::vector<char*> envpPointers = CStrings(envp);
+  std::string directory = run.WorkingDirectory;
+
+  Pipe out;
+  Pipe err;
+  const size_t filler = run.AtFirstOutput ? FillPipe(out.Write) : 0;
+
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    throw std::runtime_error("fork failed");
+  }
+  if (pid == 0) {
+    // Only async-signal-safe calls from here on.
+    const int devNull = ::open("/dev/null", O_RDONLY);
+    if (devNull < 0 || ::dup2(devNull, STDIN_FILENO) < 0 || ::dup2(out.Write, STDOUT_FILENO) < 0 ||
+        ::dup2(err.Write, STDERR_FILENO) < 0 || ::chdir(directory.c_str()) != 0) {
+      ::_exit(126);
+    }
+    if (run.FileSizeLimit) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit = {*run.FileSizeLimit, *run.FileSizeLimit};
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+        ::_exit(126);
+      }
+    }
+    ::execve(argvPointers[0], argvPointers.data(), envpPointers.data());
+    ::_exit(127);
+  }
+  out.CloseWrite();
+  err.CloseWrite();
+
+  if (run.AtFirstOutput) {
+    // A safety net against a hang, not a measure of speed.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!IsWaitingInWriteToStandardOutput(pid)) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ADD_FAILURE() << "the program never waited in its first write to standard output";
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    run.AtFirstOutput();
+  }
+
+  ProgramResult result;
+  ReadAll(out.Read, err.Read, result.Out, result.Err);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) {
+      throw std::runtime_error("waitpid failed");
+    }
+  }
+  if (WIFEXITED(status)) {
+    result.ExitCode = WEXITSTATUS(status);
+  } else if (WIFSIGNALED(status)) {
+    result.Signal = WTERMSIG(status);
+  }
+  if (filler > 0) {
+    const std::string expected(filler, '#');
+    EXPECT_EQ(result.Out.substr(0, filler), expected) << "the filler of standard output";
+    result.Out.erase(0, std::min(filler, result.Out.size()));
+  }
+  return result;
+}
+
+}  // namespace e2e
