@@ -1,0 +1,154 @@
+"""What the shipped statistics files are made of: manifest pairs and collection policy.
+
+Shared by tools/models/build_models.py (which trains the models) and
+tools/evaluate (which measures them), so that both see the same pairs, the
+same encoder and the same policy.
+"""
+
+import collections
+import os
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+sys.path.insert(0, os.path.join(ROOT, "tools", "corpus"))
+
+import corpus  # noqa: E402
+import encode  # noqa: E402
+
+MANIFEST = encode.MANIFEST
+
+# ------------------------------------------------------------------ policy
+#
+# How each script's training text is collected.  This table is the one place
+# that decides it; docs/accuracy.md records the measurements behind it.
+#
+# spaces     True: the /ignore file holds the control bytes 0x01-0x1F only, so
+#            the space byte is counted and the n-grams see word starts and
+#            ends (" de", "en ").  False: the tool's default ignore set
+#            0x01-0x20 (space ignored), or, for a charset whose white space
+#            lies outside 0x01-0x20 (EBCDIC), that charset's white-space bytes.
+#            Word boundaries sharpen the language guess for Latin-script
+#            languages; for scripts whose charsets share ASCII for the space,
+#            the space entries only add the same weight to every model of the
+#            script, or in the Latin ones' favour.
+# threshold  /threshold in percent: a sequence enters the model only when its
+#            count reaches this share of the training text's size (halved for
+#            pairs, a third for triples).  The tool's default, 0.003, keeps
+#            almost every sequence of a 150 KB text; a larger value makes
+#            smaller models, and so a faster /detect, at little cost in
+#            accuracy because rare sequences carry little weight.
+Policy = collections.namedtuple("Policy", "spaces threshold")
+
+POLICY = {
+    "Latin": Policy(spaces=True, threshold=0.003),
+    "Cyrillic": Policy(spaces=False, threshold=0.003),
+    "Greek": Policy(spaces=False, threshold=0.003),
+    "Hebrew": Policy(spaces=False, threshold=0.003),
+    "Arabic": Policy(spaces=False, threshold=0.003),
+    "Thai": Policy(spaces=False, threshold=0.003),
+}
+
+
+def parse_overrides(items):
+    """{script: Policy} from "SCRIPT.field=value" strings (SCRIPT may be "*").
+
+    For measuring a change without editing the table.
+    """
+    policy = dict(POLICY)
+    for item in items or ():
+        key, _, value = item.partition("=")
+        script, _, field = key.partition(".")
+        if field not in Policy._fields or not value:
+            raise ValueError(f"bad policy override {item!r} (want SCRIPT.spaces=0|1 or SCRIPT.threshold=N)")
+        parsed = value.lower() in ("1", "true", "yes") if field == "spaces" else float(value)
+        scripts = list(policy) if script == "*" else [script]
+        for name in scripts:
+            if name not in policy:
+                raise ValueError(f"unknown script {name!r} in {item!r}")
+            policy[name] = policy[name]._replace(**{field: parsed})
+    return policy
+
+
+# ------------------------------------------------------------------- pairs
+
+Pair = collections.namedtuple("Pair", "tag charset id script")
+
+
+def manifest_rows(manifest=MANIFEST):
+    return encode.load_manifest(manifest)
+
+
+def all_pairs(manifest=MANIFEST):
+    """Every (language, charset) pair of the manifest, in manifest order."""
+    return [Pair(tag, row["charset"], row["id"], row["script"])
+            for row in manifest_rows(manifest) for tag in row["languages"]]
+
+
+def languages(manifest=MANIFEST):
+    """The language tags of the manifest, in order of first appearance."""
+    seen = {}
+    for pair in all_pairs(manifest):
+        seen.setdefault(pair.tag, None)
+    return list(seen)
+
+
+def dat_name(charset, tag):
+    """The file name /collect writes: "<charset primary name>.<TAG>.dat"."""
+    return f"{charset}.{tag[:4].upper()}.dat"
+
+
+# ------------------------------------------------------------ ignore bytes
+
+DEFAULT_IGNORED = bytes(range(0x01, 0x21))  # the tool's own default set
+
+
+def ignore_bytes(charset, spaces, manifest=MANIFEST):
+    """The bytes of the /ignore file for ``charset``, or None for the tool's default.
+
+    ``spaces``: whether the space byte is to be counted.
+    """
+    white = encode.whitespace_bytes(charset, manifest)
+    space = encode.codec_for(charset, manifest).byte(" ")[0]
+    if all(0x01 <= b <= 0x20 for b in white):
+        # ASCII-based: the default set already is all control bytes and space.
+        return bytes(range(0x01, 0x20)) if spaces else None
+    # EBCDIC and the like: the charset's own white space.
+    return bytes(b for b in white if not (spaces and b == space))
+
+
+# ----------------------------------------------------------------- running
+
+def threshold_text(percent):
+    """A /threshold value in plain decimal notation (the tool reads no exponent)."""
+    return f"{percent:.6f}".rstrip("0").rstrip(".") or "0"
+
+
+def collect(tool, workdir, sample_path, pair, policy, ignore_path=None):
+    """Runs ``tool /collect`` in ``workdir``; returns the path of the .dat written.
+
+    Raises RuntimeError when the tool fails or the file does not appear.
+    """
+    target = os.path.join(workdir, dat_name(pair.charset, pair.tag))
+    if os.path.exists(target):
+        os.unlink(target)
+    command = [tool, "/collect", sample_path, "/charset", pair.charset, "/language", pair.tag,
+               "/threshold", threshold_text(policy.threshold)]
+    if ignore_path is not None:
+        command += ["/ignore", ignore_path]
+    result = subprocess.run(command, cwd=workdir, capture_output=True, check=False)
+    if result.returncode != 0 or not os.path.isfile(target):
+        raise RuntimeError(f"{' '.join(command)} (in {workdir}): exit {result.returncode}, "
+                           f"{'no ' if not os.path.isfile(target) else ''}{os.path.basename(target)}; "
+                           f"output: {result.stdout.decode('utf-8', 'replace').strip()}")
+    return target
+
+
+def dat_entries(path):
+    """The number of entries of a statistics file (from its header)."""
+    with open(path, "rb") as handle:
+        header = handle.read(16)
+    if len(header) < 16 or header[:4] != b"STAT":
+        raise ValueError(f"{path} is not a statistics file")
+    return int.from_bytes(header[12:16], "little")
