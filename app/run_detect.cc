@@ -11,6 +11,7 @@
 #include "charset/charset_registry.h"
 #include "platform/data_folder.h"
 #include "platform/path.h"
+#include "stats/file_scoring.h"
 #include "stats/score.h"
 #include "stats/stat_discovery.h"
 #include "stats/stat_file.h"
@@ -21,20 +22,22 @@ namespace {
 
 constexpr std::u16string_view kSharedFolderName = u"kesto";
 
-void FreePaths(CPathList& paths, uint32_t from) {
-  for (uint32_t j = from; j < paths.GetCount(); ++j) {
+void FreePaths(CPathList& paths) {
+  for (uint32_t j = 0; j < paths.GetCount(); ++j) {
     delete[] paths.ElementAt(j);
   }
 }
 
 void SortResults(std::vector<DetectResult>& results) {
-  std::stable_sort(results.begin(), results.end(), [](const DetectResult& a, const DetectResult& b) {
-    return CompareResults(a, b) < 0;
-  });
+  std::stable_sort(
+      results.begin(), results.end(),
+      [](const DetectResult& a, const DetectResult& b) { return CompareResults(a, b) < 0; });
 }
 
 /// Shown like a file name's tag: at most four bytes, ending at a NUL.
-std::span<const uint8_t> TagBytes(const DetectResult& result) { return result.Language.Bytes; }
+std::span<const uint8_t> TagBytes(const DetectResult& result) {
+  return result.Language.Bytes;
+}
 
 }  // namespace
 
@@ -54,10 +57,7 @@ int CompareResults(const DetectResult& a, const DetectResult& b) {
 }
 
 int RunDetect(std::u16string_view inputPath, const std::optional<std::array<double, 3>>& weights) {
-  CStatistics model;
-  if (weights) {
-    std::copy(weights->begin(), weights->end(), model.Weights);
-  }
+  const std::array<double, kTableCount> modelWeights = weights.value_or(kStartWeights);
 
   CPathList paths = FindStatisticsFiles(u".");
   if (paths.GetCount() == 0) {
@@ -72,7 +72,7 @@ int RunDetect(std::u16string_view inputPath, const std::optional<std::array<doub
   }
   if (!platform::PathExists(inputPath)) {
     Print(u"File \"%s\" not found.\n", {inputPath});
-    FreePaths(paths, 0);
+    FreePaths(paths);
     return -1;
   }
 
@@ -86,22 +86,25 @@ int RunDetect(std::u16string_view inputPath, const std::optional<std::array<doub
   if (ReadTextFile(inputPath, text)) {
     prepared.emplace(text.View());
   }
+  std::vector<std::u16string_view> pathViews;
   for (uint32_t j = 0; j < count; ++j) {
-    char16_t* path = paths.ElementAt(j);
-    if (LoadStatistics(model, path)) {
-      results[j].CharsetId = model.CharsetId;
-      results[j].Language = model.Language;
+    pathViews.emplace_back(paths.ElementAt(j));
+  }
+  const std::vector<FileScore> scores =
+      ScoreStatisticsFiles(pathViews, prepared ? &*prepared : nullptr, modelWeights);
+  for (uint32_t j = 0; j < count; ++j) {
+    if (scores[j].Read == StatFileRead::Loaded) {
+      results[j] = {scores[j].CharsetId, scores[j].Language, scores[j].Score};
       if (prepared) {
-        results[j].Score = prepared->Score(model);
-        Print(u"Using %s...\n", {std::u16string_view(path)});
+        Print(u"Using %s...\n", {pathViews[j]});
       } else {
         Print(u"Analyzation failed\n");
       }
     } else {
-      Print(u"Error loading statistics file %s.\n", {std::u16string_view(path)});
+      Print(u"Error loading statistics file %s.\n", {pathViews[j]});
     }
-    delete[] path;
   }
+  FreePaths(paths);
 
   SortResults(results);
   if (results[0].Score == 0.0) {

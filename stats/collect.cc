@@ -85,8 +85,8 @@ std::vector<CCountTable::Node> SnapshotOfIndexed(const CKeyIndex& index,
 
 /// Stores the entries of `snapshot` that reach `threshold` into `table`, as
 /// shares of the running `total`, in descending order of count.
-void StoreFrequencies(std::vector<CCountTable::Node>& snapshot, uint32_t threshold,
-                      uint64_t& total, CFrequencyTable& table) {
+void StoreFrequencies(std::vector<CCountTable::Node>& snapshot, uint32_t threshold, uint64_t& total,
+                      CFrequencyTable& table) {
   std::sort(snapshot.begin(), snapshot.end(),
             [](const CCountTable::Node& a, const CCountTable::Node& b) {
               const int32_t order = CompareCounts(a, b);
@@ -117,8 +117,8 @@ int32_t CompareCounts(const CCountTable::Node& left, const CCountTable::Node& ri
   return (right.Value > left.Value) - (right.Value < left.Value);
 }
 
-void CollectStatistics(CStatistics& model, const uint8_t* ignoreSet,
-                       std::span<const uint8_t> text, double fraction) {
+void CollectStatistics(CStatistics& model, const uint8_t* ignoreSet, std::span<const uint8_t> text,
+                       double fraction) {
   SequenceCounts counts;
   CountSequences(text, MakeIgnoreTable(ignoreSet), counts);
 

@@ -36,8 +36,8 @@ int32_t CompareCounts(const CCountTable::Node& left, const CCountTable::Node& ri
 /// Adds the frequencies of `text` to the model's tables (overwriting keys that
 /// are present; the collect command hands in empty tables).
 /// `ignoreSet` is a NUL-terminated byte string. REQUIRES: text.size() <= UINT32_MAX.
-void CollectStatistics(CStatistics& model, const uint8_t* ignoreSet,
-                       std::span<const uint8_t> text, double fraction);
+void CollectStatistics(CStatistics& model, const uint8_t* ignoreSet, std::span<const uint8_t> text,
+                       double fraction);
 
 /// Reads the sample at `path` whole, clears the model's Flag and collects it.
 /// False, with the model untouched, when the sample cannot be read whole

@@ -1,7 +1,5 @@
 #include "stats/score.h"
 
-#include <memory>
-
 #include "stats/text_file.h"
 
 namespace {
@@ -9,20 +7,19 @@ namespace {
 // Added for a sequence the model lacks: x + (-0.0) is x for every double x.
 constexpr double kNothing = -0.0;
 
-/// The model's frequency for each id of a text's sequences of table `n`.
+/// The table's frequency for each id of a text's sequences of table `n`; of
+/// two entries with one key the later counts, as when they are loaded.
 template <typename IdOf>
-std::vector<double> ResolveTable(const CFrequencyTable& table, int n, uint32_t idCount,
-                                 IdOf idOf) {
+std::vector<double> ResolveTable(const std::vector<SequenceFrequency>& table, int n,
+                                 uint32_t idCount, IdOf idOf) {
   std::vector<double> values(idCount, kNothing);
-  uint32_t count = 0;
-  const std::unique_ptr<CFrequencyTable::Node[]> entries = table.GetEntries(count);
-  for (uint32_t i = 0; i < count; ++i) {
-    if (!IsSequenceKeyOf(n, entries[i].Key)) {
+  for (const SequenceFrequency& entry : table) {
+    if (!IsSequenceKeyOf(n, entry.Key)) {
       continue;
     }
-    const uint32_t id = idOf(entries[i].Key);
+    const uint32_t id = idOf(entry.Key);
     if (id != CKeyIndex::kAbsent) {
-      values[id] = entries[i].Value;
+      values[id] = entry.Value;
     }
   }
   return values;
@@ -50,12 +47,17 @@ CPreparedText::CPreparedText(std::span<const uint8_t> text)
 }
 
 double CPreparedText::Score(const CStatistics& model) const {
+  return Score(SnapshotTables(model), model.Weights);
+}
+
+double CPreparedText::Score(const SequenceTables& tables,
+                            std::span<const double, kTableCount> weights) const {
   const std::vector<double> singles =
-      ResolveTable(model.Tables[0], 0, 256, [](uint32_t key) { return key; });
-  const std::vector<double> pairs = ResolveTable(
-      model.Tables[1], 1, PairCount, [this](uint32_t key) { return PairIdOfKey[key]; });
+      ResolveTable(tables[0], 0, 256, [](uint32_t key) { return key; });
+  const std::vector<double> pairs =
+      ResolveTable(tables[1], 1, PairCount, [this](uint32_t key) { return PairIdOfKey[key]; });
   const std::vector<double> triples =
-      ResolveTable(model.Tables[2], 2, static_cast<uint32_t>(Triples.Keys().size()),
+      ResolveTable(tables[2], 2, static_cast<uint32_t>(Triples.Keys().size()),
                    [this](uint32_t key) { return Triples.Find(key); });
   double s0 = 0;
   double s1 = 0;
@@ -65,7 +67,7 @@ double CPreparedText::Score(const CStatistics& model) const {
     s1 += pairs[PairIds[p]];
     s2 += triples[TripleIds[p]];
   }
-  return (model.Weights[0] * s0 + model.Weights[1] * s1) + model.Weights[2] * s2;
+  return (weights[0] * s0 + weights[1] * s1) + weights[2] * s2;
 }
 
 bool ComputeScore(const CStatistics& model, std::span<const uint8_t> text, double& score) {

@@ -30,6 +30,10 @@ class CPreparedText {
   /// The score of the text against `model`, exactly as defined above.
   double Score(const CStatistics& model) const;
 
+  /// The score against a model given by its tables' entries (as a statistics
+  /// file holds them; of two entries with one key the later counts) and weights.
+  double Score(const SequenceTables& tables, std::span<const double, kTableCount> weights) const;
+
  private:
   std::vector<uint8_t> Singles;  // the byte at each position
   std::vector<uint32_t> PairIds;

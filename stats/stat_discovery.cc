@@ -14,7 +14,9 @@ namespace {
 constexpr std::u16string_view kPattern = u"*.dat";
 constexpr std::u16string_view kExtension = u".dat";
 
-char16_t FoldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c; }
+char16_t FoldAscii(char16_t c) {
+  return c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c;
+}
 
 bool HasStatisticsExtension(std::u16string_view name) {
   return name.size() >= kExtension.size() &&

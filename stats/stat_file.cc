@@ -51,14 +51,8 @@ class CChunkReader {
   bool ReadFailed = false;
 };
 
-void ClearTables(CStatistics& model) {
-  for (CFrequencyTable& table : model.Tables) {
-    table.RemoveAll();
-  }
-}
-
-/// Parses the blocks after the header into the model's tables.
-void ParseBlocks(CChunkReader& reader, CStatistics& model) {
+/// Parses the blocks after the header into `tables`, in file order.
+void ParseBlocks(CChunkReader& reader, SequenceTables& tables) {
   for (int n = 0; n < kTableCount; ++n) {
     uint8_t header[kStatBlockHeaderSize];
     if (!reader.Take(header, sizeof header) || DecodeUint32(header) != kStatBlockMagic) {
@@ -72,7 +66,7 @@ void ParseBlocks(CChunkReader& reader, CStatistics& model) {
       }
       const uint32_t key = DecodeUint32(entry);
       if (IsSequenceKeyOf(n, key)) {
-        model.Tables[n].Lookup(key) = DecodeDouble(entry + 4);
+        tables[n].push_back({key, DecodeDouble(entry + 4)});
       }
     }
   }
@@ -82,27 +76,24 @@ void ParseBlocks(CChunkReader& reader, CStatistics& model) {
 
 std::vector<uint8_t> EncodeStatistics(const CStatistics& model, LanguageTag language,
                                       int32_t charsetId) {
-  std::unique_ptr<CFrequencyTable::Node[]> snapshots[kTableCount];
-  uint32_t counts[kTableCount] = {};
-  uint32_t total = 0;
-  for (int n = 0; n < kTableCount; ++n) {
-    snapshots[n] = model.Tables[n].GetEntries(counts[n]);
-    total += counts[n];
+  const SequenceTables tables = SnapshotTables(model);
+  size_t total = 0;
+  for (const auto& table : tables) {
+    total += table.size();
   }
   std::vector<uint8_t> bytes;
-  bytes.reserve(kStatFileHeaderSize + kTableCount * kStatBlockHeaderSize +
-                static_cast<size_t>(total) * kStatEntrySize);
+  bytes.reserve(kStatFileHeaderSize + kTableCount * kStatBlockHeaderSize + total * kStatEntrySize);
   AppendUint32(bytes, kStatFileMagic);
   bytes.insert(bytes.end(), language.Bytes.begin(), language.Bytes.end());
   AppendUint32(bytes, static_cast<uint32_t>(charsetId));
-  AppendUint32(bytes, total);
+  AppendUint32(bytes, static_cast<uint32_t>(total));
   for (int n = 0; n < kTableCount; ++n) {
     AppendUint32(bytes, kStatBlockMagic);
     AppendUint32(bytes, static_cast<uint32_t>((n & 3) << 1) | (model.Flag & 1u));
-    AppendUint32(bytes, counts[n]);
-    for (uint32_t i = 0; i < counts[n]; ++i) {
-      AppendUint32(bytes, snapshots[n][i].Key);
-      AppendDouble(bytes, snapshots[n][i].Value);
+    AppendUint32(bytes, static_cast<uint32_t>(tables[n].size()));
+    for (const SequenceFrequency& entry : tables[n]) {
+      AppendUint32(bytes, entry.Key);
+      AppendDouble(bytes, entry.Value);
     }
   }
   return bytes;
@@ -115,11 +106,11 @@ bool SaveStatistics(const CStatistics& model, std::u16string_view path, Language
   return writer.Create(path) && writer.Write(bytes.data(), bytes.size()) && writer.Commit();
 }
 
-bool LoadStatistics(CStatistics& model, std::u16string_view path) {
-  ClearTables(model);
+StatFileRead ReadStatisticsFile(std::u16string_view path, StatisticsFileContent& content) {
+  content = {};
   platform::CInputFile file;
   if (!file.Open(path, platform::CInputFile::Links::Refuse)) {
-    return false;
+    return StatFileRead::NotLoadable;
   }
   uint8_t header[kStatFileHeaderSize] = {};
   size_t got = 0;
@@ -127,16 +118,35 @@ bool LoadStatistics(CStatistics& model, std::u16string_view path) {
     std::fill(std::begin(header), std::end(header), 0);
   }
   if (DecodeUint32(header) != kStatFileMagic) {
-    return false;
+    return StatFileRead::NotLoadable;
   }
-  std::copy_n(header + 4, 4, model.Language.Bytes.begin());
-  model.CharsetId = static_cast<int32_t>(DecodeUint32(header + 8));
+  std::copy_n(header + 4, 4, content.Language.Bytes.begin());
+  content.CharsetId = static_cast<int32_t>(DecodeUint32(header + 8));
 
   CChunkReader reader(file);
-  ParseBlocks(reader, model);
+  ParseBlocks(reader, content.Tables);
   if (reader.Failed()) {
-    ClearTables(model);
+    content.Tables = {};
+    return StatFileRead::BodyUnreadable;
+  }
+  return StatFileRead::Loaded;
+}
+
+bool LoadStatistics(CStatistics& model, std::u16string_view path) {
+  for (CFrequencyTable& table : model.Tables) {
+    table.RemoveAll();
+  }
+  StatisticsFileContent content;
+  const StatFileRead result = ReadStatisticsFile(path, content);
+  if (result == StatFileRead::NotLoadable) {
     return false;
   }
-  return true;
+  model.Language = content.Language;
+  model.CharsetId = content.CharsetId;
+  for (int n = 0; n < kTableCount; ++n) {
+    for (const SequenceFrequency& entry : content.Tables[n]) {
+      model.Tables[n].Lookup(entry.Key) = entry.Value;
+    }
+  }
+  return result == StatFileRead::Loaded;
 }

@@ -37,16 +37,31 @@ std::vector<uint8_t> EncodeStatistics(const CStatistics& model, LanguageTag lang
 bool SaveStatistics(const CStatistics& model, std::u16string_view path, LanguageTag language,
                     int32_t charsetId);
 
-/// Empties the model's tables, then reads the file at `path` into them and
-/// sets the model's Language and CharsetId from its header.
-///
-/// False when the file cannot be opened or its header lacks "STAT" (Language
-/// and CharsetId then keep their values), or when a read fails (tables empty).
-/// The reader is tolerant: header bytes a short file lacks count as zero; the
-/// header's entry count and the block flags are not used; parsing stops, keeping
-/// what was read, at a block that does not start with "STBL", at a fragment
-/// shorter than a whole block header or entry, and after the third block.
-/// An entry whose key cannot be a sequence of its table's length is skipped:
-/// no text can ever match it. Memory grows with the entries present, never
-/// with an entry count.
+/// What a statistics file holds: its header's language and charset, and the
+/// entries of its three blocks in file order (a key may occur twice; the later
+/// entry counts).
+struct StatisticsFileContent {
+  LanguageTag Language{};
+  int32_t CharsetId = 0;
+  SequenceTables Tables;
+};
+
+enum class StatFileRead {
+  Loaded,          ///< header and body read
+  NotLoadable,     ///< the file cannot be opened, or its header lacks "STAT"
+  BodyUnreadable,  ///< the header was read, then a read failed: no entries
+};
+
+/// Reads the statistics file at `path` into `content`. The reader is tolerant: header bytes a short
+/// file lacks count as zero; the header's entry count and the block flags are not used; parsing
+/// stops, keeping what was read, at a block that does not start with "STBL", at a fragment shorter
+/// than a whole block header or entry, and after the third block. An entry whose key cannot be a
+/// sequence of its table's length is skipped: no text can ever match it. Memory grows with the
+/// entries present, never with an entry count.
+StatFileRead ReadStatisticsFile(std::u16string_view path, StatisticsFileContent& content);
+
+/// Empties the model's tables, then reads the file at `path` into them (see
+/// ReadStatisticsFile) and sets the model's Language and CharsetId from its
+/// header. False when the file is not loadable (Language and CharsetId then
+/// keep their values) or its body cannot be read (tables stay empty).
 bool LoadStatistics(CStatistics& model, std::u16string_view path);

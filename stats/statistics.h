@@ -6,7 +6,9 @@
 // bit is zero. The key does not record its length: the table does.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "core/critical_section_lock.h"
 #include "core/default_hash.h"
@@ -25,6 +27,19 @@ constexpr bool IsSequenceKeyOf(int tableIndex, uint32_t key) {
   return (static_cast<uint64_t>(key) >> (8 * (tableIndex + 1))) == 0;
 }
 
+/// The weights of tables 0, 1 and 2 that a new model starts with.
+inline constexpr std::array<double, kTableCount> kStartWeights = {1.0, 50.0, 500.0};
+
+/// One entry of a table: a sequence and its frequency.
+struct SequenceFrequency {
+  SequenceKey Key = 0;
+  double Value = 0.0;
+};
+
+/// The entries of three tables, table by table, in the order a table lists
+/// them or a statistics file holds them.
+using SequenceTables = std::array<std::vector<SequenceFrequency>, kTableCount>;
+
 /// A plain record: the command that runs owns the one model of the run.
 class CStatistics {
  public:
@@ -34,5 +49,8 @@ class CStatistics {
   LanguageTag Language = kDefaultLanguageTag;
   int32_t CharsetId = 0;
   /// Weights of tables 0, 1 and 2 in the score.
-  double Weights[kTableCount] = {1.0, 50.0, 500.0};
+  double Weights[kTableCount] = {kStartWeights[0], kStartWeights[1], kStartWeights[2]};
 };
+
+/// A copy of the model's three tables, each in the order the table lists it.
+SequenceTables SnapshotTables(const CStatistics& model);
