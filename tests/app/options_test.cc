@@ -57,6 +57,7 @@ TEST(SetLanguageTagTest, StoresTheLowBytesOfUpToFourCodeUnits) {
       {kEng, u"\u012F", {'/', 'N', 'G', 0}},          // U+012F: low byte '/'
       {kEng, u"\u0100", {0, 'N', 'G', 0}},            // U+0100: low byte 0
       {kEng, u"\xDCE9\xDC80", {0xE9, 0x80, 'G', 0}},  // escaped native bytes
+      {kEng, u"\U0001D538", {'5', '8', 'G', 0}},      // a surrogate pair: D835 DD38
       {kEng, std::u16string(u"a\0b", 3), {'A', 0, 'B', 0}},
   };
   for (const LanguageCase& c : cases) {

@@ -60,6 +60,7 @@ TEST_F(CE2eTest, CollectNamesTheFileAfterCharsetAndLanguage) {
       {{"/charset", "ebcdic-1026"}, "EBCDIC-1026.ENG.dat", "ENG\0"s, 59},
       {{"/charset", "nonsense"}, "ISO-8859-1.ENG.dat", "ENG\0"s, 0},
       {{"/language", "abcd/"}, "ISO-8859-15.ABCD.dat", "ABCD", 14},
+      {{"/language", "%s"}, "ISO-8859-15.%SG.dat", "%SG\0"s, 14},  // not a format
       // Non-ASCII tags: the low byte of each code unit, shown as the
       // character of that value (U+00E9, U+00FF: UTF-8 C3 A9, C3 BF).
       {{"/language", "d\xC3\xA9u"}, "ISO-8859-15.D\xC3\xA9U.dat", "D\xE9U\0"s, 14},

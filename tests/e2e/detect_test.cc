@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -161,6 +162,10 @@ TEST_F(DetectTest, AMissingInputEndsTheRunWhenFilesWereFound) {
   const ProgramResult empty = Detect({"/detect", ""});
   EXPECT_EQ(empty.Out, "File \"\" not found.\n");
   EXPECT_EQ(empty.ExitCode, 255);
+
+  const ProgramResult percent = Detect({"/detect", "%s%d%%.txt"});  // not a format
+  EXPECT_EQ(percent.Out, "File \"%s%d%%.txt\" not found.\n");
+  EXPECT_EQ(percent.ExitCode, 255);
 }
 
 TEST_F(DetectTest, ListsFilesInByteOrderOfNamesWithAnyCaseOfDat) {
@@ -246,14 +251,11 @@ struct ChangeCase {
 TEST_F(DetectTest, ReportsFilesThatCannotBeLoadedAfterTheSearch) {
   const std::string zeroRecordLine = "Detected:      ISO-8859-1 () with   0.0000%\n";
   const std::string loadError = "Error loading statistics file ./KOI8-R.RUS.dat.\n";
+  // The zero record keeps its list place among the equal scores.
   const std::string withRusUnloadable =
       "Found 3 dat files...\n"
       "Using ./ISO-8859-1.DEU.dat...\n" +
-      loadError +
-      "Using ./Windows-1252.XYZW.dat...\n"
-      // The zero record keeps its list place among the
-      // equal scores.
-      + kDeuLine100 + zeroRecordLine + kXyzwLine0;
+      loadError + "Using ./Windows-1252.XYZW.dat...\n" + kDeuLine100 + zeroRecordLine + kXyzwLine0;
   const std::vector<ChangeCase> cases = {
       {"removed", [](DetectTest& t) { fs::remove(t.PathOf(kRus)); }, withRusUnloadable},
       {"its magic overwritten",

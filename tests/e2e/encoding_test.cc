@@ -1,7 +1,7 @@
 // Output bytes whatever the locale, file names that are not UTF-8, and paths
 // longer than the program's path buffers.
 #include <filesystem>
-#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 

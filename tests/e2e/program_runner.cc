@@ -8,10 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -76,16 +76,29 @@ size_t FillPipe(int descriptor) {
   return filled;
 }
 
-/// The system call the process is waiting in, as /proc shows it: its number
-/// and first argument, or nothing while it runs.
+/// Whether the process waits in a write to its standard output: the system
+/// call and first argument /proc shows for it or, where that is hidden, the
+/// kernel function it sleeps in.
 bool IsWaitingInWriteToStandardOutput(pid_t pid) {
-  std::ifstream file("/proc/" + std::to_string(pid) + "/syscall");
-  std::string number;
-  std::string first;
-  if (!(file >> number >> first)) {
-    return false;
+  const std::string proc = "/proc/" + std::to_string(pid);
+  std::ifstream syscall(proc + "/syscall");
+  if (syscall) {
+    std::string number;
+    std::string first;
+    return syscall >> number >> first && number == std::to_string(SYS_write) && first == "0x1";
   }
-  return number == std::to_string(SYS_write) && first == "0x1";
+  std::ifstream wchan(proc + "/wchan");
+  std::string function;
+  return wchan >> function && function == "pipe_write";
+}
+
+/// Whether the process has ended (and waits to be reaped).
+bool HasEnded(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const size_t end = line.rfind(')');
+  return !stat || end == std::string::npos || end + 2 >= line.size() || line[end + 2] == 'Z';
 }
 
 std::vector<char*> CStrings(std::vector<std::string>& strings) {
@@ -166,6 +179,10 @@ ProgramResult RunProgram(const ProgramRun& run) {
     // A safety net against a hang, not a measure of speed.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (!IsWaitingInWriteToStandardOutput(pid)) {
+      if (HasEnded(pid)) {
+        ADD_FAILURE() << "the program ended before its first write to standard output";
+        break;
+      }
       if (std::chrono::steady_clock::now() > deadline) {
         ADD_FAILURE() << "the program never waited in its first write to standard output";
         break;
