@@ -18,45 +18,11 @@
 #include "stats/score.h"
 #include "stats/stat_file.h"
 #include "stats/statistics.h"
+#include "tests/stats/pseudo_text.h"
 
 namespace {
 
 constexpr size_t kTextSize = size_t{1} << 20;
-
-/// Pseudo-prose from a fixed seed: words of letters with rough English
-/// weights, a few Latin-1 letters, punctuation and line breaks.
-std::vector<uint8_t> MakeText(size_t size, uint32_t seed) {
-  static constexpr char kLetters[] = "etaoinshrdlcumwfgypbvkjxqz";
-  static constexpr int kWeights[] = {127, 91, 82, 75, 70, 67, 63, 61, 60, 43, 40, 28, 28,
-                                     24,  24, 22, 20, 20, 19, 15, 10, 8,  2,  2,  1,  1};
-  static constexpr uint8_t kLatin1[] = {0xE4, 0xF6, 0xFC, 0xDF};
-  std::mt19937 random(seed);
-  std::discrete_distribution<int> letter(std::begin(kWeights), std::end(kWeights));
-  std::uniform_int_distribution<int> wordLength(1, 9);
-  std::uniform_int_distribution<int> percent(0, 99);
-  std::vector<uint8_t> text;
-  text.reserve(size + 16);
-  while (text.size() < size) {
-    const int length = wordLength(random);
-    for (int i = 0; i < length; ++i) {
-      if (percent(random) == 0) {
-        text.push_back(kLatin1[static_cast<size_t>(percent(random)) % 4]);
-      } else {
-        const auto c = static_cast<uint8_t>(kLetters[letter(random)]);
-        text.push_back(i == 0 && percent(random) < 5 ? static_cast<uint8_t>(c - 'a' + 'A') : c);
-      }
-    }
-    const int separator = percent(random);
-    if (separator < 6) {
-      text.push_back(',');
-    } else if (separator < 10) {
-      text.push_back('.');
-    }
-    text.push_back(separator >= 95 ? '\n' : ' ');
-  }
-  text.resize(size);
-  return text;
-}
 
 /// Bytes 0x01 to 0x20, the collect command's default ignore set.
 const std::vector<uint8_t> kIgnoreSet = [] {
@@ -89,7 +55,8 @@ class CModelFile {
     Directory = pattern;
     Path = Directory + "/ISO-8859-1.ENG.dat";
     CStatistics model;
-    CollectStatistics(model, kIgnoreSet.data(), MakeText(kTextSize, 1), kModelFraction);
+    CollectStatistics(model, kIgnoreSet.data(), kesto_test::MakePseudoText(kTextSize, 1),
+                      kModelFraction);
     for (const CFrequencyTable& table : model.Tables) {
       Entries += table.GetCount();
     }
@@ -117,7 +84,7 @@ const CModelFile& ModelFile() {
 }
 
 const std::vector<uint8_t>& TextToScore() {
-  static const std::vector<uint8_t> text = MakeText(kTextSize, 2);
+  static const std::vector<uint8_t> text = kesto_test::MakePseudoText(kTextSize, 2);
   return text;
 }
 
@@ -128,7 +95,7 @@ void LoadModel(CStatistics& model) {
 }
 
 void BM_CollectStatistics(benchmark::State& state) {
-  const std::vector<uint8_t> text = MakeText(kTextSize, 1);
+  const std::vector<uint8_t> text = kesto_test::MakePseudoText(kTextSize, 1);
   for (auto _ : state) {
     CStatistics model;
     CollectStatistics(model, kIgnoreSet.data(), text, kFraction);

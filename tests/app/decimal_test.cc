@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/app/test_strings.h"
+
 namespace {
 
 struct DecimalCase {
@@ -16,17 +18,7 @@ struct DecimalCase {
   size_t Consumed;
 };
 
-std::string Narrow(std::u16string_view text) {
-  std::string out;
-  for (const char16_t c : text) {
-    if (c >= 0x20 && c < 0x7F) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out += "\\u" + std::to_string(static_cast<unsigned>(c));
-    }
-  }
-  return out;
-}
+using kesto_test::Narrow;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 

@@ -12,19 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/app/test_strings.h"
+
 namespace {
 
-std::string Narrow(std::u16string_view text) {
-  std::string out;
-  for (const char16_t c : text) {
-    if (c >= 0x20 && c < 0x7F) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out += "\\u" + std::to_string(static_cast<unsigned>(c));
-    }
-  }
-  return out;
-}
+using kesto_test::Narrow;
 
 std::span<const uint8_t> Bytes(const std::array<uint8_t, 4>& bytes) {
   return bytes;

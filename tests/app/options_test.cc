@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/app/test_strings.h"
+
 namespace {
 
 using Tag = std::array<uint8_t, 4>;
@@ -18,17 +20,7 @@ using Weights = std::array<double, 3>;
 
 constexpr Tag kEng = {'E', 'N', 'G', 0};
 
-std::string Narrow(std::u16string_view text) {
-  std::string out;
-  for (const char16_t c : text) {
-    if (c >= 0x20 && c < 0x7F) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out += "\\u" + std::to_string(static_cast<unsigned>(c));
-    }
-  }
-  return out;
-}
+using kesto_test::Narrow;
 
 struct LanguageCase {
   Tag Before;

@@ -21,31 +21,15 @@
 #include "stats/statistics.h"
 #include "tests/platform/test_files.h"
 #include "tests/stats/pseudo_text.h"
+#include "tests/stats/table_contents.h"
 
 namespace {
 
 using kesto_test::CTempDirectory;
 
-/// Table contents as key -> bit pattern of the value, so that equality is bit for bit.
-using Contents = std::map<uint32_t, uint64_t>;
-
-Contents ContentsOf(const CFrequencyTable& table) {
-  uint32_t count = 0;
-  const auto entries = table.GetEntries(count);
-  Contents contents;
-  for (uint32_t i = 0; i < count; ++i) {
-    contents[entries[i].Key] = std::bit_cast<uint64_t>(entries[i].Value);
-  }
-  return contents;
-}
-
-Contents Expect(std::initializer_list<std::pair<uint32_t, double>> entries) {
-  Contents contents;
-  for (const auto& [key, value] : entries) {
-    contents[key] = std::bit_cast<uint64_t>(value);
-  }
-  return contents;
-}
+using kesto_test::Contents;
+using kesto_test::ContentsOf;
+using kesto_test::Expect;
 
 std::vector<uint8_t> Bytes(std::string_view text) {
   return {text.begin(), text.end()};

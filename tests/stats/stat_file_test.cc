@@ -20,6 +20,7 @@
 #include "stats/statistics.h"
 #include "tests/platform/test_files.h"
 #include "tests/stats/pseudo_text.h"
+#include "tests/stats/table_contents.h"
 
 namespace {
 
@@ -28,26 +29,9 @@ using kesto_test::ReadBytes;
 using kesto_test::WriteBytes;
 using Bytes = std::vector<uint8_t>;
 
-/// Table contents as key -> bit pattern of the value, so that equality is bit for bit.
-using Contents = std::map<uint32_t, uint64_t>;
-
-Contents ContentsOf(const CFrequencyTable& table) {
-  uint32_t count = 0;
-  const auto entries = table.GetEntries(count);
-  Contents contents;
-  for (uint32_t i = 0; i < count; ++i) {
-    contents[entries[i].Key] = std::bit_cast<uint64_t>(entries[i].Value);
-  }
-  return contents;
-}
-
-Contents Expect(std::initializer_list<std::pair<uint32_t, double>> entries) {
-  Contents contents;
-  for (const auto& [key, value] : entries) {
-    contents[key] = std::bit_cast<uint64_t>(value);
-  }
-  return contents;
-}
+using kesto_test::Contents;
+using kesto_test::ContentsOf;
+using kesto_test::Expect;
 
 constexpr LanguageTag kDeu{{'D', 'E', 'U', 0}};
 constexpr LanguageTag kEng{{'E', 'N', 'G', 0}};
