@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/file.h"
+#include "stats/key_index.h"
 #include "stats/little_endian.h"
 
 namespace {
@@ -51,6 +52,39 @@ class CChunkReader {
   bool ReadFailed = false;
 };
 
+/// Folds the entries of one key into the key's first entry, which takes the
+/// value of its last, keeping the order of first entries.
+void FoldRepeatedKeys(std::vector<SequenceFrequency>& table) {
+  CKeyIndex places;
+  size_t kept = 0;
+  for (size_t i = 0; i < table.size(); ++i) {
+    const uint32_t place = places.Insert(table[i].Key);
+    if (place == kept) {
+      table[kept++] = table[i];
+    } else {
+      table[place].Value = table[i].Value;
+    }
+  }
+  table.resize(kept);
+}
+
+/// Appends an entry in file order. Whenever the entries would need more
+/// room, repeated keys are folded first, so that memory follows the distinct
+/// keys (at most 2^8, 2^16 and 2^24 a table), never the number of entries,
+/// which a sparse file repeats at no cost on disk. A file without repeated
+/// keys is folded only from 64 Ki entries on, at each doubling of its room.
+void Append(std::vector<SequenceFrequency>& table, SequenceFrequency entry) {
+  constexpr size_t kFoldFrom = size_t{1} << 16;
+  if (table.size() == table.capacity() && table.size() >= kFoldFrom) {
+    const size_t room = table.capacity();
+    FoldRepeatedKeys(table);
+    if (table.size() > room / 2) {
+      table.reserve(2 * room);  // mostly distinct keys: fold again only at twice the size
+    }
+  }
+  table.push_back(entry);
+}
+
 /// Parses the blocks after the header into `tables`, in file order.
 void ParseBlocks(CChunkReader& reader, SequenceTables& tables) {
   for (int n = 0; n < kTableCount; ++n) {
@@ -66,7 +100,7 @@ void ParseBlocks(CChunkReader& reader, SequenceTables& tables) {
       }
       const uint32_t key = DecodeUint32(entry);
       if (IsSequenceKeyOf(n, key)) {
-        tables[n].push_back({key, DecodeDouble(entry + 4)});
+        Append(tables[n], {key, DecodeDouble(entry + 4)});
       }
     }
   }

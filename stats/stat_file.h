@@ -57,7 +57,8 @@ enum class StatFileRead {
 /// stops, keeping what was read, at a block that does not start with "STBL", at a fragment shorter
 /// than a whole block header or entry, and after the third block. An entry whose key cannot be a
 /// sequence of its table's length is skipped: no text can ever match it. Memory grows with the
-/// entries present, never with an entry count.
+/// distinct keys present (repeated keys are folded together as the entries grow), never with an
+/// entry count nor with the number of entries.
 StatFileRead ReadStatisticsFile(std::u16string_view path, StatisticsFileContent& content);
 
 /// Empties the model's tables, then reads the file at `path` into them (see

@@ -399,6 +399,38 @@ TEST_F(StatFileTest, TheReaderToleratesShortAndDamagedFiles) {
   }
 }
 
+TEST_F(StatFileTest, AKeyRepeatedAMillionTimesTakesTheRoomOfAFewEntries) {
+  // A million entries of three keys (a sparse file repeats the entry of key 0
+  // at no cost on disk): what is read must not grow with them.
+  constexpr uint32_t kEntries = 1'000'000;
+  Bytes file = Cat({Header("STAT", {'R', 'E', 'P', 0}, 14, 0), Block("STBL", 0, kEntries)});
+  file.reserve(file.size() + 12 * size_t{kEntries} + 64);
+  for (uint32_t i = 0; i < kEntries; ++i) {
+    const uint32_t keys[] = {'c', 'a', 0};
+    const Bytes entry = Entry(keys[i % 3], i);
+    file.insert(file.end(), entry.begin(), entry.end());
+  }
+  file = Cat({file, Block("STBL", 2, 2), Entry(0x6161, 1.0), Entry(0x6161, 2.0),
+              Block("STBL", 4, 1), Entry(0, 3.0)});
+  WriteBytes(NativePath("repeated.dat"), file);
+
+  StatisticsFileContent content;
+  ASSERT_EQ(ReadStatisticsFile(Path("repeated.dat"), content), StatFileRead::Loaded);
+  EXPECT_LE(content.Tables[0].capacity(), size_t{1} << 17);
+  // The first places are c, a, 0; the last entries 999999 (i % 3 = 0: c),
+  // 999997 (1, a) and 999998 (2, key 0).
+  ASSERT_GE(content.Tables[0].size(), 3u);
+  EXPECT_EQ(content.Tables[0][0].Key, uint32_t{'c'});
+  EXPECT_EQ(content.Tables[0][1].Key, uint32_t{'a'});
+  EXPECT_EQ(content.Tables[0][2].Key, 0u);
+
+  CStatistics model;
+  ASSERT_TRUE(LoadStatistics(model, Path("repeated.dat")));
+  EXPECT_EQ(ContentsOf(model.Tables[0]), Expect({{'c', 999999.0}, {'a', 999997.0}, {0, 999998.0}}));
+  EXPECT_EQ(ContentsOf(model.Tables[1]), Expect({{0x6161, 2.0}}));
+  EXPECT_EQ(ContentsOf(model.Tables[2]), Expect({{0, 3.0}}));
+}
+
 TEST_F(StatFileTest, AFileThatCannotBeOpenedEmptiesTheTablesAndKeepsTheHeaderFields) {
   ASSERT_EQ(::mkdir(NativePath("folder.dat").c_str(), 0700), 0);
   for (const char* name : {"missing.dat", "folder.dat"}) {
