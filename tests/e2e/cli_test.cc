@@ -150,6 +150,218 @@ TEST_F(CliTest, RunsTheCommandTheOptionsName) {
   }
 }
 
+// The model of "abababab" with /threshold 100: thresholds 8, 4 and 2 for
+// the three tables, so only the triples (2 each) stay.
+const ExpectedTables kModelATriplesOnly = {{
+    {},
+    {},
+    {{Key('a', 'b', 'a'), 2, 4}, {Key('b', 'a', 'b'), 2, 4}},
+}};
+// The model of "abababab" with the ignore set "a": b twice, nothing longer.
+const ExpectedTables kModelAWithoutA = {{{{Key('b'), 2, 2}}, {}, {}}};
+// a.txt with the weights 1, 1, 1: DEU 1, RUS 1.5 + 0.25.
+const std::string kDetectAEvenWeights =
+    "Found 2 dat files...\n"
+    "Using ./ISO-8859-1.DEU.dat...\n"
+    "Using ./KOI8-R.RUS.dat...\n"
+    "Detected:          KOI8-R (RUS) with 100.0000%\n"
+    "Detected:      ISO-8859-1 (DEU) with  57.1429%\n";
+// a.txt with the weights 0, 0, 0: every score 0; DEU, first, is the fallback.
+const std::string kDetectAZeroWeights =
+    "Found 2 dat files...\n"
+    "Using ./ISO-8859-1.DEU.dat...\n"
+    "Using ./KOI8-R.RUS.dat...\n"
+    "Detected:     ISO-8859-15 (ENG) with 100.0000%\n"
+    "Detected:          KOI8-R (RUS) with   0.0000%\n";
+const std::string kReadError = "Error building statistics file, may be file was not found...\n";
+
+std::vector<CliCase> HostileCommandLines() {
+  const std::string lead = "\xED\xA0\x80";   // a lone high surrogate, as UTF-8 would write it
+  const std::string trail = "\xED\xB0\x80";  // a lone low surrogate
+  const std::string longPath(100'000, 'p');
+  const std::map<std::string, ExpectedStat> modelA = {
+      {"ISO-8859-15.ENG.dat", {"ENG\0"s, 14, kModelA}}};
+  std::vector<CliCase> cases = {
+      // Given twice: the later one counts.
+      {"/charset twice",
+       {"/charset", "koi8-r", "/charset", "iso-8859-1", "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       {{"ISO-8859-1.ENG.dat", {"ENG\0"s, 0, kModelA}}}},
+      {"a refused /charset is not undone by a later one",
+       {"/charset", "utf-8", "/charset", "latin1", "/collect", "a.txt"},
+       kRefusal,
+       255,
+       {}},
+      {"/threshold twice, the later 0",
+       {"/threshold", "100", "/threshold", "0", "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       modelA},
+      {"/threshold twice, the later 100",
+       {"/threshold", "0", "/threshold", "100", "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       {{"ISO-8859-15.ENG.dat", {"ENG\0"s, 14, kModelATriplesOnly}}}},
+      {"/ignore twice, the later missing",
+       {"/ignore", "ign-a.bin", "/ignore", "missing.bin", "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       modelA},
+      {"/ignore twice, the later present",
+       {"/ignore", "missing.bin", "/ignore", "ign-a.bin", "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       {{"ISO-8859-15.ENG.dat", {"ENG\0"s, 14, kModelAWithoutA}}}},
+      {"/weights twice",
+       {"/weights", "0,0,0", "/weights", "1,1,1", "/detect", "a.txt"},
+       kDetectAEvenWeights,
+       0,
+       {}},
+      {"/collect twice", {"/collect", "b.txt", "/collect", "a.txt"}, Building("a.txt"), 0, modelA},
+      {"/detect twice", {"/detect", "a.txt", "/detect", "b.txt"}, kDetectB, 0, {}},
+      // Values of 100,000 characters.
+      {"a long /language",
+       {"/language", std::string(100'000, 'q'), "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       {{"ISO-8859-15.QQQQ.dat", {"QQQQ", 14, kModelA}}}},
+      {"a long /charset",
+       {"/charset", std::string(100'000, 'x'), "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       {{"ISO-8859-1.ENG.dat", {"ENG\0"s, 0, kModelA}}}},
+      {"a long /threshold that is almost 0",
+       {"/threshold", "0." + std::string(99'997, '0') + "5", "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       modelA},
+      {"a long /threshold of 100",
+       {"/threshold", std::string(99'997, '0') + "100", "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       {{"ISO-8859-15.ENG.dat", {"ENG\0"s, 14, kModelATriplesOnly}}}},
+      {"a long /weights",
+       {"/weights",
+        [] {
+          std::string ones;
+          for (int i = 0; i < 50'000; ++i) {
+            ones += "1,";
+          }
+          return ones;
+        }(),
+        "/detect", "a.txt"},
+       kDetectAEvenWeights,
+       0,
+       {}},
+      {"a long /collect path", {"/collect", longPath}, Building(longPath) + kReadError, 255, {}},
+      {"a long /detect path",
+       {"/detect", longPath},
+       "File \"" + longPath + "\" not found.\n",
+       255,
+       {}},
+      {"a long /ignore path",
+       {"/ignore", longPath, "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       modelA},
+      {"a long unknown argument",
+       {"/" + std::string(99'999, 'x'), "/detect", "b.txt"},
+       kDetectB,
+       0,
+       {}},
+      // Bytes that are no UTF-8: the encoding of lone surrogates, and others.
+      {"a lone high surrogate as /language",
+       {"/language", lead, "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       {{"ISO-8859-15.\xC3\xAD\xC2\xA0\xC2\x80.dat", {"\xED\xA0\x80\0"s, 14, kModelA}}}},
+      {"a lone low surrogate as /language",
+       {"/language", trail, "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       {{"ISO-8859-15.\xC3\xAD\xC2\xB0\xC2\x80.dat", {"\xED\xB0\x80\0"s, 14, kModelA}}}},
+      {"a surrogate pair encoded one by one as /language",
+       {"/language", "\xED\xA0\xBD\xED\xB8\x80", "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       {{"ISO-8859-15.\xC3\xAD\xC2\xA0\xC2\xBD\xC3\xAD.dat", {"\xED\xA0\xBD\xED", 14, kModelA}}}},
+      {"a lone surrogate as /charset",
+       {"/charset", lead, "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       {{"ISO-8859-1.ENG.dat", {"ENG\0"s, 0, kModelA}}}},
+      {"a lone surrogate in the /collect path",
+       {"/collect", lead + ".txt"},
+       Building(lead + ".txt"),
+       0,
+       modelA},
+      {"a lone surrogate in the /detect path", {"/detect", trail + ".txt"}, kDetectB, 0, {}},
+      {"a missing /detect path of a lone surrogate",
+       {"/detect", lead},
+       "File \"" + lead + "\" not found.\n",
+       255,
+       {}},
+      {"a lone surrogate in the /ignore path",
+       {"/ignore", trail + ".bin", "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       {{"ISO-8859-15.ENG.dat", {"ENG\0"s, 14, kModelAWithoutA}}}},
+      {"a /threshold number ending in a lone surrogate",
+       {"/threshold", "100" + lead, "/collect", "a.txt"},
+       Building("a.txt"),
+       0,
+       {{"ISO-8859-15.ENG.dat", {"ENG\0"s, 14, kModelATriplesOnly}}}},
+      {"/weights of no number count 0",
+       {"/weights", lead, "/detect", "a.txt"},
+       kDetectAZeroWeights,
+       0,
+       {}},
+      {"an option name with a byte that is no UTF-8", {"/detect\xFF", "b.txt"}, kUsage, 0, {}},
+  };
+  // Every option as the last argument, without its value, after a command;
+  // "/collect" and "/charset" after "/detect" are in the table above.
+  for (const std::string option :
+       {"/threshold", "/language", "/charset", "/collect", "/ignore", "/detect", "/weights"}) {
+    cases.push_back({"a trailing " + option + " after /collect",
+                     {"/collect", "a.txt", option},
+                     Building("a.txt"),
+                     0,
+                     modelA});
+    if (option != "/collect" && option != "/charset") {
+      cases.push_back({"a trailing " + option + " after /detect",
+                       {"/detect", "b.txt", option},
+                       kDetectB,
+                       0,
+                       {}});
+    }
+  }
+  return cases;
+}
+
+TEST_F(CliTest, HostileCommandLinesHaveTheirExactOutcome) {
+  WriteFile("ign-a.bin", "a");
+  WriteFile("\xED\xB0\x80.bin", "a");
+  WriteFile("\xED\xA0\x80.txt", kSampleA);
+  WriteFile("\xED\xB0\x80.txt", kSampleB);
+  for (const CliCase& c : HostileCommandLines()) {
+    SCOPED_TRACE(c.Name);
+    const FileTree before = Snapshot();
+    const ProgramResult result = Run(c.Arguments);
+    if (c.Out == kUsage) {
+      EXPECT_TRUE(IsUsageText(result.Out));
+    } else {
+      EXPECT_EQ(result.Out, c.Out);
+    }
+    EXPECT_EQ(result.ExitCode, c.ExitCode);
+    EXPECT_EQ(result.Err, "");
+    ExpectFiles(before, Snapshot(), c.Written);
+    for (const auto& [name, stat] : c.Written) {
+      std::filesystem::remove(PathOf(name));
+    }
+  }
+}
+
 TEST_F(CliTest, UsageTextIsTheSameForEveryWayOfGettingIt) {
   const ProgramResult none = Run({});
   ASSERT_TRUE(IsUsageText(none.Out));

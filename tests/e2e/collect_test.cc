@@ -200,9 +200,21 @@ TEST_F(CE2eTest, CollectTakesTheIgnoreSetFromTheIgnoreFile) {
       {"first byte 0", true, "\0a y"s, "skip.bin", nothingIgnored},
       {"missing ignore file", false, "", "missing.bin", defaults},
       {"ignore path is a directory", false, "", "folder", defaults},
+      {"1 byte", true, "a", "skip.bin", withoutA},
+      // What is no regular file is not read: 256 bytes of /dev/zero would
+      // make an empty set.
+      {"a FIFO", false, "", "fifo.bin", defaults},
+      {"/dev/zero", false, "", "/dev/zero", defaults},
+      {"a link to /dev/urandom", false, "", "urandom.bin", defaults},
+      {"a dangling link", false, "", "dangling.bin", defaults},
+      {"a link to an ignore file", true, "abc", "link.bin", withoutA},
   };
   WriteFile("s.txt", "x yazzzz");
   MakeDirectory("folder");
+  ASSERT_EQ(::mkfifo(PathOf("fifo.bin").c_str(), 0600), 0);
+  fs::create_symlink("/dev/urandom", PathOf("urandom.bin"));
+  fs::create_symlink("nowhere.bin", PathOf("dangling.bin"));
+  fs::create_symlink("skip.bin", PathOf("link.bin"));
   for (const IgnoreCase& c : cases) {
     SCOPED_TRACE(c.Name);
     if (c.WithIgnoreFile) {

@@ -324,7 +324,8 @@ void CE2eTest::MakeDirectory(const std::string& relative) const {
 FileTree CE2eTest::Snapshot() const {
   FileTree tree;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(Dir)) {
-    const std::string relative = fs::relative(entry.path(), Dir).string();
+    // Lexically: resolving links would name a link by its target, or fail.
+    const std::string relative = entry.path().lexically_relative(Dir).string();
     if (entry.is_symlink()) {
       tree[relative + "@"] = fs::read_symlink(entry.path()).string();
     } else if (entry.is_directory()) {

@@ -1,6 +1,7 @@
 #include "program_runner.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -11,7 +12,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -137,7 +140,46 @@ void ReadAll(int outFd, int errFd, std::string& out, std::string& err) {
   }
 }
 
+/// Sends a signal to a child after a delay, unless destroyed first. It must
+/// be destroyed before the child is reaped: until then the pid cannot name
+/// another process.
+class CDelayedSignal {
+ public:
+  CDelayedSignal(pid_t pid, int signal, std::chrono::microseconds delay) {
+    if (signal != 0) {
+      Timer = std::thread([this, pid, signal, delay] {
+        std::unique_lock lock(Mutex);
+        if (!Cancelled.wait_for(lock, delay, [this] { return Done; })) {
+          ::kill(pid, signal);
+        }
+      });
+    }
+  }
+  CDelayedSignal(const CDelayedSignal&) = delete;
+  CDelayedSignal& operator=(const CDelayedSignal&) = delete;
+  ~CDelayedSignal() {
+    {
+      const std::lock_guard lock(Mutex);
+      Done = true;
+    }
+    Cancelled.notify_all();
+    if (Timer.joinable()) {
+      Timer.join();
+    }
+  }
+
+ private:
+  std::mutex Mutex;
+  std::condition_variable Cancelled;
+  bool Done = false;
+  std::thread Timer;
+};
+
 }  // namespace
+
+bool CanRunAsAnotherUser() {
+  return ::geteuid() == 0;
+}
 
 ProgramResult RunProgram(const ProgramRun& run) {
   std::vector<std::string> argv = {KESTO_TEST_PROGRAM};
@@ -149,7 +191,15 @@ ProgramResult RunProgram(const ProgramRun& run) {
 
   Pipe out;
   Pipe err;
-  const size_t filler = run.AtFirstOutput ? FillPipe(out.Write) : 0;
+  const bool pauseAtFirstOutput = run.AtFirstOutput || run.SignalAtFirstOutput != 0;
+  const size_t filler = pauseAtFirstOutput ? FillPipe(out.Write) : 0;
+  std::vector<rlimit> limits;
+  for (const ProgramRun::Limit& limit : run.Limits) {
+    limits.push_back({limit.Value, limit.Value});
+  }
+  if (run.User && !CanRunAsAnotherUser()) {
+    throw std::runtime_error("only root can run the program as another user");
+  }
 
   const pid_t pid = ::fork();
   if (pid < 0) {
@@ -168,6 +218,19 @@ ProgramResult RunProgram(const ProgramRun& run) {
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
         ::_exit(126);
       }
+    } else {
+      ::signal(SIGXFSZ, SIG_DFL);  // whatever this process does with it
+    }
+    for (size_t i = 0; i < limits.size(); ++i) {
+      if (::setrlimit(run.Limits[i].Resource, &limits[i]) != 0) {
+        ::_exit(126);
+      }
+    }
+    if (run.User) {
+      const uid_t user = *run.User;
+      if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0) {
+        ::_exit(126);
+      }
     }
     ::execve(argvPointers[0], argvPointers.data(), envpPointers.data());
     ::_exit(127);
@@ -175,7 +238,7 @@ ProgramResult RunProgram(const ProgramRun& run) {
   out.CloseWrite();
   err.CloseWrite();
 
-  if (run.AtFirstOutput) {
+  if (pauseAtFirstOutput) {
     // A safety net against a hang, not a measure of speed.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (!IsWaitingInWriteToStandardOutput(pid)) {
@@ -189,11 +252,26 @@ ProgramResult RunProgram(const ProgramRun& run) {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    run.AtFirstOutput();
+    if (run.AtFirstOutput) {
+      run.AtFirstOutput();
+    }
+    if (run.SignalAtFirstOutput != 0) {
+      ::kill(pid, run.SignalAtFirstOutput);
+      // Until it has ended nobody reads: a killed write puts nothing through.
+      while (!HasEnded(pid)) {
+        if (std::chrono::steady_clock::now() > deadline) {
+          ADD_FAILURE() << "the program did not end on signal " << run.SignalAtFirstOutput;
+          break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    }
   }
-
   ProgramResult result;
-  ReadAll(out.Read, err.Read, result.Out, result.Err);
+  {
+    const CDelayedSignal delayed(pid, run.SignalAfterDelay, run.Delay);
+    ReadAll(out.Read, err.Read, result.Out, result.Err);
+  }
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) {
