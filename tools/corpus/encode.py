@@ -341,19 +341,23 @@ def same_training_bytes(text, charset_a, charset_b, manifest=MANIFEST):
     return encode_text(text, charset_a, manifest) == encode_text(text, charset_b, manifest)
 
 
-def redundant_charsets(tag, text, manifest=MANIFEST, encoded=None):
+def redundant_charsets(tag, text, manifest=MANIFEST, encoded=None, encoder=None):
     """{dropped charset: kept charset} among the manifest charsets of language ``tag``.
 
     Charsets whose training bytes for ``text`` are identical would yield
     identical statistics; only the one with the lowest registry id is kept.
     When ``encoded`` is a dict, it receives {charset: bytes of ``text``} for
     every charset of the language, so that a caller need not encode again.
+    ``encoder(text, charset)`` replaces encode_text when given.
     """
     groups = {}
     for row in sorted(load_manifest(manifest), key=lambda r: r["id"]):
         if tag not in row["languages"]:
             continue
-        data = encode_text(text, row["charset"], manifest)
+        if encoder is None:
+            data = encode_text(text, row["charset"], manifest)
+        else:
+            data = encoder(text, row["charset"])
         if encoded is not None:
             encoded[row["charset"]] = data
         digest = hashlib.sha256(data).hexdigest()

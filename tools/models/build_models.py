@@ -4,12 +4,13 @@
 For every (language, charset) pair of data/models.tsv whose training bytes are
 not identical to those of a charset with a lower registry id (see
 encode.redundant_charsets), the training part of the language's corpus text
-is encoded into the charset, and the freshly built tool is run as
+is encoded into the charset (modelset.training_bytes, which treats characters
+the charset lacks as the policy says), and the freshly built tool is run as
 
     kestoanalyzer /collect <text> /charset <name> /language <TAG> /threshold <t> [/ignore <file>]
 
 in the output directory, with the threshold and ignore set of the script's
-entry in modelset.POLICY.  Every run must exit with status 0 and leave
+entry in modelset.POLICY (the one place of the collection policy).  Every run must exit with status 0 and leave
 <name>.<TAG>.dat behind.  The same sources give the same bytes.
 
     tools/models/build_models.py --tool build/release/app/kestoanalyzer --out build/release/models
@@ -40,7 +41,13 @@ def _build_language(job):
     tag, tool, out, manifest, policy = job
     text = corpus.training_text(tag)
     encoded = {}
-    dropped = encode.redundant_charsets(tag, text, manifest, encoded)
+    script = {p.charset: p.script for p in modelset.all_pairs(manifest)}
+
+    def encoder(unicode_text, charset):
+        return modelset.training_bytes(unicode_text, charset, policy[script[charset]].unencodable,
+                                       manifest)
+
+    dropped = encode.redundant_charsets(tag, text, manifest, encoded, encoder)
     rows = []
     scratch = tempfile.mkdtemp(prefix=f"kesto-train-{tag}-")
     try:
@@ -67,18 +74,34 @@ def _build_language(job):
     return tag, rows
 
 
+def byte_ranges(data):
+    """Bytes as hex ranges: b"\\x01\\x02\\x03\\x25" gives "01-03,25"."""
+    values = sorted(set(data))
+    parts = []
+    start = prev = None
+    for value in values + [None]:
+        if value is not None and prev is not None and value == prev + 1:
+            prev = value
+            continue
+        if start is not None:
+            parts.append(f"{start:02x}" if start == prev else f"{start:02x}-{prev:02x}")
+        start = prev = value
+    return ",".join(parts) or "none"
+
+
 def write_list(path, rows):
     with open(path, "w", encoding="utf-8") as handle:
         handle.write("# Statistics files of this directory, written by tools/models/build_models.py.\n")
-        handle.write("file\tlanguage\tcharset\tid\tthreshold\tignore\tentries\tbytes\tsame_as\n")
+        handle.write("file\tlanguage\tcharset\tid\tthreshold\tignore\tunencodable\tentries\tbytes\t"
+                     "same_as\n")
         for pair, rule, ignore, same_as, entries, size in rows:
             if same_as:
-                handle.write(f"-\t{pair.tag}\t{pair.charset}\t{pair.id}\t-\t-\t0\t0\t{same_as}\n")
+                handle.write(f"-\t{pair.tag}\t{pair.charset}\t{pair.id}\t-\t-\t-\t0\t0\t{same_as}\n")
                 continue
-            ignored = "default" if ignore is None else ignore.hex(" ")
+            ignored = "default" if ignore is None else byte_ranges(ignore)
             handle.write(f"{modelset.dat_name(pair.charset, pair.tag)}\t{pair.tag}\t{pair.charset}\t"
                          f"{pair.id}\t{modelset.threshold_text(rule.threshold)}\t{ignored}\t"
-                         f"{entries}\t{size}\t-\n")
+                         f"{rule.unencodable}\t{entries}\t{size}\t-\n")
 
 
 def build(tool, out, manifest=modelset.MANIFEST, policy=None, jobs=2, quiet=False):
