@@ -67,6 +67,25 @@ class CliTest : public CE2eTest {
         "KOI8-R.RUS.dat",
         StatFile("RUS", 50, {{{{Key('a'), 0.5}, {Key('b'), 0.25}}, {{Key('a', 'b'), 0.125}}, {}}}));
   }
+
+  /// Runs one case and checks its whole output, exit code and the files it
+  /// wrote; those files are removed again for the next case.
+  void ExpectOutcome(const CliCase& c) {
+    SCOPED_TRACE(c.Name);
+    const FileTree before = Snapshot();
+    const ProgramResult result = Run(c.Arguments);
+    if (c.Out == kUsage) {
+      EXPECT_TRUE(IsUsageText(result.Out));
+    } else {
+      EXPECT_EQ(result.Out, c.Out);
+    }
+    EXPECT_EQ(result.ExitCode, c.ExitCode);
+    EXPECT_EQ(result.Err, "");
+    ExpectFiles(before, Snapshot(), c.Written);
+    for (const auto& [name, stat] : c.Written) {
+      std::filesystem::remove(PathOf(name));
+    }
+  }
 };
 
 TEST_F(CliTest, RunsTheCommandTheOptionsName) {
@@ -133,20 +152,7 @@ TEST_F(CliTest, RunsTheCommandTheOptionsName) {
        {}},
   };
   for (const CliCase& c : cases) {
-    SCOPED_TRACE(c.Name);
-    const FileTree before = Snapshot();
-    const ProgramResult result = Run(c.Arguments);
-    if (c.Out == kUsage) {
-      EXPECT_TRUE(IsUsageText(result.Out));
-    } else {
-      EXPECT_EQ(result.Out, c.Out);
-    }
-    EXPECT_EQ(result.ExitCode, c.ExitCode);
-    EXPECT_EQ(result.Err, "");
-    ExpectFiles(before, Snapshot(), c.Written);
-    for (const auto& [name, stat] : c.Written) {
-      std::filesystem::remove(PathOf(name));
-    }
+    ExpectOutcome(c);
   }
 }
 
@@ -345,20 +351,7 @@ TEST_F(CliTest, HostileCommandLinesHaveTheirExactOutcome) {
   WriteFile("\xED\xA0\x80.txt", kSampleA);
   WriteFile("\xED\xB0\x80.txt", kSampleB);
   for (const CliCase& c : HostileCommandLines()) {
-    SCOPED_TRACE(c.Name);
-    const FileTree before = Snapshot();
-    const ProgramResult result = Run(c.Arguments);
-    if (c.Out == kUsage) {
-      EXPECT_TRUE(IsUsageText(result.Out));
-    } else {
-      EXPECT_EQ(result.Out, c.Out);
-    }
-    EXPECT_EQ(result.ExitCode, c.ExitCode);
-    EXPECT_EQ(result.Err, "");
-    ExpectFiles(before, Snapshot(), c.Written);
-    for (const auto& [name, stat] : c.Written) {
-      std::filesystem::remove(PathOf(name));
-    }
+    ExpectOutcome(c);
   }
 }
 
