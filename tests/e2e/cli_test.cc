@@ -44,10 +44,6 @@ const ExpectedTables kModelA = {{
     {{Key('a', 'b', 'a'), 2, 12}, {Key('b', 'a', 'b'), 2, 12}},
 }};
 
-std::string Building(const std::string& path) {
-  return "Building statistics with \"" + path + "\" file...\n";
-}
-
 struct CliCase {
   std::string Name;
   std::vector<std::string> Arguments;
@@ -179,7 +175,6 @@ const std::string kDetectAZeroWeights =
     "Using ./KOI8-R.RUS.dat...\n"
     "Detected:     ISO-8859-15 (ENG) with 100.0000%\n"
     "Detected:          KOI8-R (RUS) with   0.0000%\n";
-const std::string kReadError = "Error building statistics file, may be file was not found...\n";
 
 std::vector<CliCase> HostileCommandLines() {
   const std::string lead = "\xED\xA0\x80";   // a lone high surrogate, as UTF-8 would write it

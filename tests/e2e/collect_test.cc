@@ -15,12 +15,6 @@ namespace {
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
-std::string Building(const std::string& path) {
-  return "Building statistics with \"" + path + "\" file...\n";
-}
-
-const std::string kReadError = "Error building statistics file, may be file was not found...\n";
-
 std::string WriteError(const std::string& name) {
   return "Error writing statistics file \"" + name +
          "\"; any previous file of that name is unchanged.\n";

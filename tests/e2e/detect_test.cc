@@ -17,9 +17,6 @@ namespace {
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
-
 // Three statistics files, listed in this order:
 //   ISO-8859-1.DEU.dat     id 0,  DEU:  {a: 0.5} {aa: 0.25} {aaa: 0.125}
 //   KOI8-R.RUS.dat         id 50, RUS:  {a: 0.25} {aa: 0.5} {}
@@ -35,7 +32,6 @@ const std::string kDeuLine100 = "Detected:      ISO-8859-1 (DEU) with 100.0000%\
 const std::string kRusLine100 = "Detected:          KOI8-R (RUS) with 100.0000%\n";
 const std::string kRusLine0 = "Detected:          KOI8-R (RUS) with   0.0000%\n";
 const std::string kXyzwLine0 = "Detected:    Windows-1252 (XYZW) with   0.0000%\n";
-const std::string kFallbackLine = "Detected:     ISO-8859-15 (ENG) with 100.0000%\n";
 
 const std::string kFoundThree =
     "Found 3 dat files...\n"
@@ -148,7 +144,7 @@ TEST_F(DetectTest, FindsNothingWithoutStatisticsFiles) {
   for (const std::string& input : {"text.txt"s, "missing.txt"s, ""s}) {
     SCOPED_TRACE("input \"" + input + "\"");
     const ProgramResult result = Detect({"/detect", input});
-    EXPECT_EQ(result.Out, "No statistics data files found.\n");
+    EXPECT_EQ(result.Out, kNoFiles);
     EXPECT_EQ(result.ExitCode, 0);
   }
 }
@@ -445,7 +441,7 @@ TEST_F(DetectTest, FallsBackToTheSharedFolderOnlyWhenTheCurrentOneHasNone) {
     fs::remove(SharedFolder() + "/" + kDeu);
     fs::remove(SharedFolder() + "/" + kRus);
     const ProgramResult result = Detect({"/detect", "text.txt"});
-    EXPECT_EQ(result.Out, "No statistics data files found.\n");
+    EXPECT_EQ(result.Out, kNoFiles);
     EXPECT_EQ(result.ExitCode, 0);
   }
 }

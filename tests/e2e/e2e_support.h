@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <string>
 #include <string_view>
@@ -15,6 +16,20 @@
 #include "program_runner.h"
 
 namespace e2e {
+
+// The program's own message texts that many tests expect.
+inline const std::string kReadError =
+    "Error building statistics file, may be file was not found...\n";
+inline const std::string kNoFiles = "No statistics data files found.\n";
+inline const std::string kFallbackLine = "Detected:     ISO-8859-15 (ENG) with 100.0000%\n";
+
+/// The line collect prints first for `path`.
+inline std::string Building(const std::string& path) {
+  return "Building statistics with \"" + path + "\" file...\n";
+}
+
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+inline constexpr double kInf = std::numeric_limits<double>::infinity();
 
 /// NAME=value entries. Every environment the tests use also carries this
 /// process's sanitizer options, so that a sanitized program keeps them.

@@ -13,10 +13,6 @@ namespace {
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
-std::string Building(const std::string& path) {
-  return "Building statistics with \"" + path + "\" file...\n";
-}
-
 // "abababab": the model a 2/4, b 2/4; ab 2/8, ba 2/8; aba 2/12, bab 2/12.
 const std::string kSample = "abababab";
 const ExpectedTables kSampleModel = {{

@@ -36,10 +36,6 @@ const std::string kName = "ISO-8859-15.ENG.dat";
 // The previous file of that name; it scores the random texts below.
 const std::string kOldFile = StatFile("OLD", 14, {{{{Key('B'), 1.0}}, {}, {}}});
 
-std::string Building(const std::string& path) {
-  return "Building statistics with \"" + path + "\" file...\n";
-}
-
 /// Random bytes from 'A' on, of `letters` different values: with 40, a model
 /// of tens of thousands of triples, a statistics file of hundreds of kilobytes.
 std::string RandomText(size_t size, unsigned seed, unsigned letters = 40) {

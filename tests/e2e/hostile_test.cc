@@ -29,17 +29,6 @@ namespace {
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
-
-const std::string kFallbackLine = "Detected:     ISO-8859-15 (ENG) with 100.0000%\n";
-const std::string kNoFiles = "No statistics data files found.\n";
-const std::string kReadError = "Error building statistics file, may be file was not found...\n";
-
-std::string Building(const std::string& path) {
-  return "Building statistics with \"" + path + "\" file...\n";
-}
-
 std::string WriteError(const std::string& name) {
   return "Error writing statistics file \"" + name +
          "\"; any previous file of that name is unchanged.\n";
