@@ -29,9 +29,7 @@ void FreePaths(CPathList& paths) {
 }
 
 void SortResults(std::vector<DetectResult>& results) {
-  std::stable_sort(
-      results.begin(), results.end(),
-      [](const DetectResult& a, const DetectResult& b) { return CompareResults(a, b) < 0; });
+  std::stable_sort(results.begin(), results.end(), ReportsFirst);
 }
 
 /// Shown like a file name's tag: at most four bytes, ending at a NUL.
@@ -54,6 +52,11 @@ int CompareResults(const DetectResult& a, const DetectResult& b) {
     return 1;
   }
   return 0;
+}
+
+bool ReportsFirst(const DetectResult& a, const DetectResult& b) {
+  const int order = CompareResults(a, b);
+  return order != 0 ? order < 0 : a.CharsetId < b.CharsetId;
 }
 
 int RunDetect(std::u16string_view inputPath, const std::optional<std::array<double, 3>>& weights) {

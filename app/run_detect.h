@@ -20,6 +20,13 @@ struct DetectResult {
 /// or both NaN). A strict weak ordering for every score.
 int CompareResults(const DetectResult& a, const DetectResult& b);
 
+/// Whether `a` is reported before `b`: by `CompareResults`, and among equal
+/// scores by ascending charset id, so that a text that several charsets read
+/// alike is shown first in the registry's earlier (ISO, then Windows) charset
+/// whatever the files are called. The report keeps the list order of files
+/// whose score and charset are equal.
+bool ReportsFirst(const DetectResult& a, const DetectResult& b);
+
 /// Scores the text at `inputPath` against the statistics files of the current
 /// directory or, when it has none, of the shared folder, and prints the
 /// ranked report. `weights`, when given, replace the model's start weights.

@@ -97,32 +97,33 @@ TEST(CompareResultsTest, IsAStrictWeakOrderingOnEveryScore) {
   }
 }
 
-// A stable sort with this order: numbers from the highest down, then every
-// NaN; records of equal score (0.0 and -0.0 are equal, and so are all NaNs)
-// keep the order in which they came.
-TEST(CompareResultsTest, StableSortKeepsListOrderAmongEqualScores) {
-  const std::vector<double> scores = {kNaN, 1.0,  0.0,  kNaN, -0.0, 2.0,   -kNaN, 1.0, kInf,
-                                      0.0,  -1.0, 1.0,  kNaN, 2.0,  -kInf, 0.0,   1.0, -0.0,
-                                      kNaN, 3.0,  -1.0, 0.0,  1.0,  kInf,  2.0};
+// The report order: numbers from the highest down, then every NaN; among
+// equal scores (0.0 and -0.0 are equal, and so are all NaNs) the lower charset
+// id first; records equal in both keep the order in which they came.
+TEST(ReportsFirstTest, BreaksTiesByCharsetIdThenKeepsListOrder) {
+  struct Record {
+    double Score;
+    int32_t CharsetId;
+  };
+  const std::vector<Record> records = {
+      {1.0, 18}, {kNaN, 50}, {1.0, 0}, {2.0, 18}, {1.0, 18},  {-0.0, 50}, {-kNaN, 0},
+      {0.0, 14}, {1.0, 0},   {2.0, 0}, {0.0, 50}, {kNaN, 50}, {kInf, 50}, {kInf, 18},
+  };
   std::vector<DetectResult> results;
-  for (size_t i = 0; i < scores.size(); ++i) {
-    results.push_back(WithScore(scores[i], static_cast<int32_t>(i)));
+  for (size_t i = 0; i < records.size(); ++i) {
+    DetectResult result = WithScore(records[i].Score, records[i].CharsetId);
+    result.Language.Bytes[0] = static_cast<uint8_t>(i);  // the place in the list
+    results.push_back(result);
   }
-  std::stable_sort(
-      results.begin(), results.end(),
-      [](const DetectResult& a, const DetectResult& b) { return CompareResults(a, b) < 0; });
-  // The positions in the input list, in the order expected.
-  const std::vector<int32_t> expected = {8,  23,                  // inf
-                                         19,                      // 3
-                                         5,  13, 24,              // 2
-                                         1,  7,  11, 16, 22,      // 1
-                                         2,  4,  9,  15, 17, 21,  // 0.0 and -0.0
-                                         10, 20,                  // -1
-                                         14,                      // -inf
-                                         0,  3,  6,  12, 18};     // NaN
-  std::vector<int32_t> order;
+  std::stable_sort(results.begin(), results.end(), ReportsFirst);
+  const std::vector<int> expected = {13, 12,         // inf: ids 18, 50
+                                     9,  3,          // 2: ids 0, 18
+                                     2,  8,  0,  4,  // 1: ids 0, 0, 18, 18
+                                     7,  5,  10,     // 0.0 and -0.0: ids 14, 50, 50
+                                     6,  1,  11};    // NaN: ids 0, 50, 50
+  std::vector<int> order;
   for (const DetectResult& result : results) {
-    order.push_back(result.CharsetId);
+    order.push_back(result.Language.Bytes[0]);
   }
   EXPECT_EQ(order, expected);
 }

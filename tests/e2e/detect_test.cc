@@ -91,9 +91,9 @@ TEST_F(DetectTest, RanksTheFilesByWeightedScore) {
       {" 0,,,1,0", kRusLine100 + "Detected:      ISO-8859-1 (DEU) with  50.0000%\n" + kXyzwLine0},
       // 1;2;3 reads as 1, 0, 0: DEU 2, RUS 1.
       {"1;2;3", kDeuLine100 + "Detected:          KOI8-R (RUS) with  50.0000%\n" + kXyzwLine0},
-      // Every score 0: the first record (DEU, first in list order) becomes the
-      // fallback; the others keep their order.
-      {"0,0,0", kFallbackLine + kRusLine0 + kXyzwLine0},
+      // Every score 0: the first record (DEU, the lowest charset id) becomes
+      // the fallback; the others follow by charset id.
+      {"0,0,0", kFallbackLine + kXyzwLine0 + kRusLine0},
       // Negative weights: DEU -3.5, RUS -3, XYZW 0 is the best score, exactly
       // 0.0, so the fallback replaces it; the others divide by 100.
       {"-1,-1,-1", kFallbackLine + "Detected:          KOI8-R (RUS) with  -3.0000%\n" +
@@ -215,7 +215,7 @@ TEST_F(DetectTest, FallsBackWhenEveryScoreIsZero) {
         c.AnalysisFails
             ? "Found 3 dat files...\nAnalyzation failed\nAnalyzation failed\nAnalyzation failed\n"
             : kFoundThree;
-    EXPECT_EQ(result.Out, found + kFallbackLine + kRusLine0 + kXyzwLine0);
+    EXPECT_EQ(result.Out, found + kFallbackLine + kXyzwLine0 + kRusLine0);
     EXPECT_EQ(result.ExitCode, 0);
   }
 }
@@ -232,7 +232,7 @@ TEST_F(DetectTest, ATextOver4GiBCannotBeAnalyzed) {
   const ProgramResult result = Detect({"/detect", "huge.txt"});
   EXPECT_EQ(result.Out,
             "Found 3 dat files...\nAnalyzation failed\nAnalyzation failed\nAnalyzation failed\n" +
-                kFallbackLine + kRusLine0 + kXyzwLine0);
+                kFallbackLine + kXyzwLine0 + kRusLine0);
   EXPECT_EQ(result.ExitCode, 0);
 }
 
@@ -247,7 +247,7 @@ struct ChangeCase {
 TEST_F(DetectTest, ReportsFilesThatCannotBeLoadedAfterTheSearch) {
   const std::string zeroRecordLine = "Detected:      ISO-8859-1 () with   0.0000%\n";
   const std::string loadError = "Error loading statistics file ./KOI8-R.RUS.dat.\n";
-  // The zero record keeps its list place among the equal scores.
+  // The zero record reads charset id 0, so it leads the equal scores.
   const std::string withRusUnloadable =
       "Found 3 dat files...\n"
       "Using ./ISO-8859-1.DEU.dat...\n" +
@@ -275,7 +275,7 @@ TEST_F(DetectTest, ReportsFilesThatCannotBeLoadedAfterTheSearch) {
            kFallbackLine + zeroRecordLine + zeroRecordLine},
       {"the text removed", [](DetectTest& t) { fs::remove(t.PathOf("text.txt")); },
        "Found 3 dat files...\nAnalyzation failed\nAnalyzation failed\nAnalyzation failed\n" +
-           kFallbackLine + kRusLine0 + kXyzwLine0},
+           kFallbackLine + kXyzwLine0 + kRusLine0},
   };
   for (const ChangeCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -319,14 +319,16 @@ TEST_F(DetectTest, ShowsNamesAndTagsOfEveryKind) {
   EXPECT_EQ(result.ExitCode, 0);
 }
 
-TEST_F(DetectTest, KeepsListOrderAmongEqualScores) {
-  // 24 files in three score levels, interleaved; enough records that an
-  // unstable sort would mix the levels' members up.
+TEST_F(DetectTest, OrdersEqualScoresByCharsetIdThenListOrder) {
+  // 24 files in three score levels and four charsets, interleaved; enough
+  // records that an unstable sort would mix the members of a level up.
   WriteFile("text.txt", kText);
   const std::vector<std::pair<int32_t, std::string>> charsets = {
-      {0, "ISO-8859-1"}, {14, "ISO-8859-15"}, {50, "KOI8-R"}, {18, "Windows-1252"}};
+      {50, "KOI8-R"}, {0, "ISO-8859-1"}, {18, "Windows-1252"}, {14, "ISO-8859-15"}};
+  const std::vector<int32_t> idsInReportOrder = {0, 14, 18, 50};
   struct Record {
     std::string Tag;
+    int32_t CharsetId;
     std::string CharsetName;
     int Level;
   };
@@ -339,14 +341,16 @@ TEST_F(DetectTest, KeepsListOrderAmongEqualScores) {
     // Table 0 {a: level / 4}: the score is 4 x level / 4 = level.
     WriteFile("F" + number + ".dat",
               StatFile("T" + number, id, {{{{Key('a'), level / 4.0}}, {}, {}}}));
-    records.push_back({"T" + number, name, level});
+    records.push_back({"T" + number, id, name, level});
     using_ += "Using ./F" + number + ".dat...\n";
   }
   std::string report;
   for (int level = 3; level >= 1; --level) {
-    for (const Record& record : records) {
-      if (record.Level == level) {
-        report += DetectedLine(record.CharsetName, record.Tag, level * 100.0 / 3.0);
+    for (const int32_t id : idsInReportOrder) {
+      for (const Record& record : records) {
+        if (record.Level == level && record.CharsetId == id) {
+          report += DetectedLine(record.CharsetName, record.Tag, level * 100.0 / 3.0);
+        }
       }
     }
   }
@@ -371,8 +375,8 @@ TEST_F(DetectTest, SortsNaNScoresAfterAllNumbers) {
               "Using ./2.dat...\n"
               "Using ./3.dat...\n"
               "Detected:      ISO-8859-1 (DEU) with      nan%\n"
-              "Detected:          KOI8-R (N1) with      nan%\n"
-              "Detected:    Windows-1252 (N3) with      nan%\n");
+              "Detected:    Windows-1252 (N3) with      nan%\n"
+              "Detected:          KOI8-R (N1) with      nan%\n");
     EXPECT_EQ(result.ExitCode, 0);
   }
   for (const std::string name : {"1.dat", "2.dat", "3.dat"}) {
