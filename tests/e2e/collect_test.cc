@@ -15,11 +15,6 @@ namespace {
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
-std::string WriteError(const std::string& name) {
-  return "Error writing statistics file \"" + name +
-         "\"; any previous file of that name is unchanged.\n";
-}
-
 // "abababab" with the default ignore set and threshold: 4 positions (a b a b).
 // Table 0 a 2, b 2 (total 4); table 1 ab 2, ba 2 (total 8); table 2 aba 2,
 // bab 2 (total 12: the running total is not reset per table).

@@ -28,6 +28,12 @@ inline std::string Building(const std::string& path) {
   return "Building statistics with \"" + path + "\" file...\n";
 }
 
+/// What collect prints when the statistics file `name` cannot be written.
+inline std::string WriteError(const std::string& name) {
+  return "Error writing statistics file \"" + name +
+         "\"; any previous file of that name is unchanged.\n";
+}
+
 inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 inline constexpr double kInf = std::numeric_limits<double>::infinity();
 

@@ -29,11 +29,6 @@ namespace {
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
-std::string WriteError(const std::string& name) {
-  return "Error writing statistics file \"" + name +
-         "\"; any previous file of that name is unchanged.\n";
-}
-
 // ----- statistics files whose counts need not agree with their entries -----
 
 void Put32(std::string& out, uint32_t value) {
